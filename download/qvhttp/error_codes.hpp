@@ -71,10 +71,13 @@ enum http_errors {
 
 const boost::system::error_category& error_category();
 
-// Any int is accepted: an HTTP status outside the enumeration still becomes a code of this category.
-inline boost::system::error_code make_error_code(errc::http_errors e) {
+namespace errc {
+// Found by argument-dependent lookup, so an enumerator converts to an error_code. Any other status
+// becomes a code of the category through boost::system::error_code(status, error_category()).
+inline boost::system::error_code make_error_code(http_errors e) {
   return boost::system::error_code(static_cast<int>(e), error_category());
 }
+} // namespace errc
 
 } // namespace qvhttp
 

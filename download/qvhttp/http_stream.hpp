@@ -2,6 +2,9 @@
 // One HTTP/1.1 client connection: plain or TLS, direct or through a SOCKS or HTTP proxy.
 // Every operation has a synchronous form (error-code argument) and an asynchronous form whose
 // handler runs on the I/O service. The body can also be read through std::istream (this streambuf).
+// The synchronous forms drive the I/O service themselves until they are done: call them only while
+// no other thread runs that service, and never from one of its handlers. The stream must outlive
+// its pending asynchronous operations.
 
 #include "qvhttp/cookie.hpp"
 #include "qvhttp/http_options.hpp"
@@ -85,29 +88,41 @@ protected:
 
 private:
   struct op;
-  class connector;
-  friend class connector;
+  using op_ptr = std::shared_ptr<op>;
 
-  void start_open(std::shared_ptr<op> o, const url& u);
-  void connect(std::shared_ptr<op> o);
-  void after_connect(std::shared_ptr<op> o);
-  void start_request(std::shared_ptr<op> o, const request_opts& options);
-  void start_receive(std::shared_ptr<op> o);
-  void read_status_line(std::shared_ptr<op> o);
-  void read_header_line(std::shared_ptr<op> o);
-  void finish_head(std::shared_ptr<op> o);
-  void after_response(std::shared_ptr<op> o, const boost::system::error_code& ec);
-  void read_body(std::shared_ptr<op> o);
-  template <class Handler> void read_line(Handler&& handler);
-  template <class Handler> void write_all(boost::asio::const_buffer data, Handler&& handler);
-  template <class Handler> void read_transport(boost::asio::mutable_buffer buffer, Handler&& handler);
-  bool via_http_proxy() const;
+  void start_open(op_ptr o, const url& u);
+  void after_open_response(op_ptr o, const boost::system::error_code& ec);
+  void connect_direct(op_ptr o);
+  void connect_proxy(op_ptr o);
+  void connected(op_ptr o);
+  void socks4(op_ptr o);
+  void socks5(op_ptr o);
+  void socks5_login(op_ptr o);
+  void socks5_connect(op_ptr o);
+  void http_connect(op_ptr o);
+  void tls_handshake(op_ptr o);
+  void start_request(op_ptr o, const request_opts& options);
+  void start_receive(op_ptr o);
+  void read_status_line(op_ptr o);
+  void skip_interim_head(op_ptr o);
+  void read_header_lines(op_ptr o);
+  void finish_head(op_ptr o);
+  void read_body(op_ptr o);
+  void read_chunk_line(op_ptr o);
+  std::size_t take_buffered(boost::asio::mutable_buffer buffer, std::uint64_t limit);
+  std::string take_line(std::size_t length);
   std::string build_request(const request_opts& options);
-  void run_until_done(const std::shared_ptr<op>& o);
-  void post_result(std::shared_ptr<op> o, const boost::system::error_code& ec, std::size_t bytes = 0);
+  bool via_http_proxy() const;
+  void reset_transport();
+  void finish(const op_ptr& o, const boost::system::error_code& ec, std::size_t bytes = 0);
+  void run_until_done(const op_ptr& o);
+
+  template <class Handler> void read_line(Handler&& handler);
+  template <class Handler> void write_all(Handler&& handler);
+  template <class Handler> void read_transport(boost::asio::mutable_buffer buffer, Handler&& handler);
 
   boost::asio::io_context& io_;
-  std::unique_ptr<boost::asio::ip::tcp::socket> socket_; // plain connection, or the TLS stream's before the handshake
+  std::unique_ptr<boost::asio::ip::tcp::socket> socket_; // until a TLS stream takes it over
   std::unique_ptr<tls_stream> tls_;
   std::unique_ptr<tls_context> tls_context_;
   bool check_certificate_ = true;
@@ -125,7 +140,7 @@ private:
   int redirects_ = 0;
   int max_redirects_ = 5;
   std::int64_t content_length_ = -1;
-  std::int64_t body_length_ = -1; // framing: "Content-Length" only (0 for HEAD)
+  std::int64_t body_length_ = -1; // where the body ends: "Content-Length" alone, 0 when there is none
   std::int64_t body_delivered_ = 0;
   std::string location_;
   std::string request_buffer_;
@@ -133,7 +148,6 @@ private:
   bool chunked_ = false;
   enum class chunk_state { size_line, data, data_end, trailer, done } chunk_state_ = chunk_state::size_line;
   std::uint64_t chunk_left_ = 0;
-  boost::system::error_code last_error_;
   cookie_store cookies_;
   char get_area_[4096];
 };

@@ -8,6 +8,7 @@ every server it started and returns the program's exit code. See README.md besid
 import argparse
 import importlib.util
 import os
+import shutil
 import subprocess
 import sys
 
@@ -30,14 +31,19 @@ def main():
     parser.add_argument("setup")
     parser.add_argument("--work", help="folder for server prefixes and logs (default: ./servers-<setup name>)")
     parser.add_argument("--timeout", type=float, default=300, help="seconds the program may run")
-    parser.add_argument("program", nargs=argparse.REMAINDER)
-    args = parser.parse_args()
-    program = args.program[1:] if args.program[:1] == ["--"] else args.program
+    argv = sys.argv[1:]
+    if "--" not in argv:
+        parser.error("no program given after --")
+    split = argv.index("--")
+    args = parser.parse_args(argv[:split])
+    program = argv[split + 1:]
     if not program:
-        parser.error("no program given")
+        parser.error("no program given after --")
     name = os.path.splitext(os.path.basename(args.setup))[0]
     work = args.work or os.path.join(os.getcwd(), f"servers-{name}")
     setup = load_setup(args.setup)
+    # Logs of an earlier run must not leak into this one's checks.
+    shutil.rmtree(work, ignore_errors=True)
 
     with qvservers.Servers(work) as servers:
         setup.setup(servers)
