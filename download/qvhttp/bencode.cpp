@@ -68,7 +68,9 @@ private:
     while (pos_ != end_ && *pos_ != 'e') {
       std::string key;
       if (!(*pos_ >= '0' && *pos_ <= '9') || !string(key)) return false;
-      if (!value(dict[key], depth)) return false;
+      entry& slot = dict[key];
+      slot = entry(); // a repeated key: the later value wins
+      if (!value(slot, depth)) return false;
     }
     return close();
   }

@@ -33,6 +33,8 @@ TEST(Bencode, DecodesAndReencodesValidInput)
       // Keys come out in unsigned byte order whatever order they came in.
       {"d1:b1:x1:a1:y2:\xff\x01i1ee", "d1:a1:y1:b1:x2:\xff\x01i1ee"},
       {"d4:listl1:ad1:bi2eeee", "d4:listl1:ad1:bi2eeee"},
+      // A repeated key, even with a value of another type: the later value wins.
+      {"d1:ad1:bi1ee1:ali2eee", "d1:ali2eee"},
       // Trailing bytes after the first complete value are ignored.
       {"i5egarbage", "i5e"},
       {"d1:ai1eeXYZ", "d1:ai1ee"},
