@@ -27,7 +27,8 @@ url url::from_string(std::string_view text, boost::system::error_code& ec) {
   ec = make_error_code(boost::system::errc::invalid_argument);
   url u;
   const auto colon = text.find(':');
-  if (colon == std::string_view::npos || text.substr(colon, 3) != "://") return url();
+  // An empty protocol could not be written back as a URL.
+  if (colon == 0 || colon == std::string_view::npos || text.substr(colon, 3) != "://") return url();
   for (char c : text.substr(0, colon)) u.protocol_ += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   std::string_view rest = text.substr(colon + 3);
 
@@ -53,6 +54,8 @@ url url::from_string(std::string_view text, boost::system::error_code& ec) {
   } else {
     const auto end = rest.find_first_of(":/?#");
     u.host_ = rest.substr(0, end);
+    // A second "@" or a stray bracket would make the written URL mean another host.
+    if (u.host_.find_first_of("@[]") != std::string::npos) return url();
     rest.remove_prefix(end == std::string_view::npos ? rest.size() : end);
   }
 

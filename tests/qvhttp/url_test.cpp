@@ -55,7 +55,7 @@ TEST(Url, ParsesIntoComponents) {
 
 TEST(Url, RejectsWhatIsNoUrl) {
   for (const char* text : {"", "http", "http:", "http:/host", "host/path", "http://host:/p", "http://host:8a/",
-                           "http://host:-1/", "http://[::1/", "http://[::1]x/", "mailto:a@b"}) {
+                           "http://host:-1/", "http://[::1/", "http://[::1]x/", "mailto:a@b", "://host/", "http://a@b@c/", "http://a]b/"}) {
     SCOPED_TRACE(text);
     boost::system::error_code ec;
     const url u = url::from_string(text, ec);
