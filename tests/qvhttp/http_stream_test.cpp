@@ -352,22 +352,27 @@ TEST_F(HttpStream, HttpsWithoutCheckAcceptsAnyCertificateAndSendsTheName) {
 }
 
 TEST_F(HttpStream, HttpsCertificateChecks) {
-  const std::string ca = host_path(env("QV_CA_FILE"));
+  const std::string ca = host_path(env("QV_CA_FILE")), ca_dir = host_path(env("QV_CA_DIR"));
+  const std::string self_signed = "https://localhost:" + env("QV_HTTPS_PORT") + "/data.bin";
+  const std::string ca_signed = "https://localhost:" + env("QV_HTTPS_CA_PORT") + "/data.bin";
   const struct {
     const char* name;
     std::string url;
     std::string ca_file;
+    std::string ca_directory;
     bool ok;
   } cases[] = {
-      {"unknown authority", "https://localhost:" + env("QV_HTTPS_PORT") + "/data.bin", "", false},
-      {"self-signed, CA file of another", "https://localhost:" + env("QV_HTTPS_PORT") + "/data.bin", ca, false},
-      {"signed by the CA file", "https://localhost:" + env("QV_HTTPS_CA_PORT") + "/data.bin", ca, true},
-      {"signed, but for another name", "https://127.0.0.1:" + env("QV_HTTPS_CA_PORT") + "/data.bin", ca, false},
+      {"unknown authority", self_signed, "", "", false},
+      {"self-signed, CA file of another", self_signed, ca, "", false},
+      {"signed by the CA file", ca_signed, ca, "", true},
+      {"signed by a CA of the folder", ca_signed, "", ca_dir, true},
+      {"signed, but for another name", "https://127.0.0.1:" + env("QV_HTTPS_CA_PORT") + "/data.bin", ca, "", false},
   };
   for (const auto& c : cases) {
     for (bool async : {false, true}) {
       http_stream s(io);
       s.ca_file(c.ca_file);
+      s.ca_directory(c.ca_directory);
       error_code ec;
       if (async) {
         s.async_open(c.url, [&](const error_code& e) { ec = e; });

@@ -1,6 +1,8 @@
 """Peers of the HTTP stream tests: nginx (HTTP, HTTPS twice), a scripted server for malformed answers,
 dante (SOCKS4/5, with and without a password) and tinyproxy (plain and with Basic authorisation)."""
 import os
+import shutil
+import subprocess
 import qvservers
 
 SOCKS_USER, SOCKS_PASSWORD = "qvsocks", "qv-socks-pw"
@@ -62,6 +64,10 @@ def setup(servers):
     ca = qvservers.make_ca(certs)
     self_cert, self_key = qvservers.make_cert(certs, "self-signed", ["localhost", "127.0.0.1"])
     ca_cert, ca_key = qvservers.make_cert(certs, "ca-signed", ["localhost"], ca)
+    # A CA folder as OpenSSL reads one: certificates under their subject-hash names.
+    ca_dir = servers.folder("ca-dir")
+    shutil.copy(ca[0], ca_dir)
+    subprocess.run(["openssl", "rehash", ca_dir], check=True, capture_output=True)
     log = os.path.join(servers.workdir, "nginx", "logs", "requests.log")
     common = f"""root {www};
         access_log {log} qv;
@@ -80,6 +86,7 @@ def setup(servers):
     servers.export("QV_HTTPS_PORT", nginx.ports["PORT_HTTPS"])
     servers.export("QV_HTTPS_CA_PORT", nginx.ports["PORT_HTTPS_CA"])
     servers.export("QV_CA_FILE", ca[0])
+    servers.export("QV_CA_DIR", ca_dir)
     servers.export("QV_NGINX_LOG", log)
     servers.export("QV_DATA_FILE", os.path.join(www, "data.bin"))
     servers.export("QV_SCRIPT_PORT", servers.scripted(scripted).port)
