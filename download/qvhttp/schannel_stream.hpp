@@ -102,6 +102,7 @@ private:
   std::size_t plain_at_ = 0;
   std::vector<char> record_;   // (Must persist until written: one encrypted record)
   bool closed_by_peer_ = false;
+  bool renegotiating_ = false;
 };
 
 } // namespace qvhttp

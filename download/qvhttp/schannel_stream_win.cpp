@@ -263,10 +263,13 @@ bool schannel_stream::decrypt(error_code& ec) {
     incoming_.clear();
     return true;
   }
-  if (status != SEC_E_OK) {
+  if (status != SEC_E_OK && status != SEC_I_RENEGOTIATE) {
     ec = security_error(status);
     return true;
   }
+  // TLS 1.3 sends session tickets and key updates after the handshake; Schannel hands them back
+  // as a renegotiation, to go through the handshake call before more data can be read.
+  renegotiating_ = status == SEC_I_RENEGOTIATE;
   std::size_t extra = 0;
   for (const auto& b : buffers) {
     if (b.BufferType == SECBUFFER_DATA && b.cbBuffer > 0) plain_.append(static_cast<const char*>(b.pvBuffer), b.cbBuffer);
@@ -291,6 +294,18 @@ void schannel_stream::read_some_impl(asio::mutable_buffer buffer, io_handler han
   }
   if (closed_by_peer_) return post(asio::error::eof, 0);
   error_code ec;
+  if (renegotiating_) {
+    const step next = handshake_step(ec);
+    if (ec) return post(ec, 0);
+    renegotiating_ = next != step::done;
+    auto again = [this, buffer, handler](const error_code& ec) {
+      if (ec) return handler(ec, 0);
+      read_some_impl(buffer, handler);
+    };
+    if (next == step::need_input) return read_more(again);
+    if (token_.empty()) return again({});
+    return asio::async_write(socket_, asio::buffer(token_), [again](const error_code& ec, std::size_t) { again(ec); });
+  }
   if (decrypt(ec)) {
     if (ec) return post(ec, 0);
     // A record may hold no data (a session ticket, an alert): go round again.
