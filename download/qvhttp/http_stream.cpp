@@ -13,6 +13,7 @@
 #include <boost/system/system_error.hpp>
 
 #include <algorithm>
+#include <chrono>
 #include <array>
 #include <cstring>
 #include <optional>
@@ -69,6 +70,7 @@ struct http_stream::op {
   error_code result;
   std::size_t bytes = 0;
   bool open = false; // an open: follows redirects
+  bool timed_out = false;
   std::string method;
   std::optional<response_head_parser> parser;
   std::optional<tcp::resolver> resolver;
@@ -83,8 +85,20 @@ http_stream::~http_stream() = default;
 
 void http_stream::run_until_done(const op_ptr& o) {
   if (io_.stopped()) io_.restart();
+  if (sync_time_out_ > 0) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(sync_time_out_);
+    while (!o->finished && std::chrono::steady_clock::now() < deadline && io_.run_one_until(deadline) > 0) {
+    }
+    if (!o->finished) {
+      error_code ignored;
+      if (o->resolver) o->resolver->cancel();
+      close(ignored); // the pending step now ends with operation_aborted
+      o->timed_out = true;
+    }
+  }
   while (!o->finished && io_.run_one() > 0) {
   }
+  if (o->timed_out) o->result = asio::error::timed_out;
   // The service may have run out of work: leave it ready for the caller's own run.
   if (io_.stopped()) io_.restart();
 }

@@ -72,6 +72,10 @@ public:
   const std::string& ca_file() const { return ca_file_; }
   void ca_directory(const std::string& path) { ca_directory_ = path; }
   const std::string& ca_directory() const { return ca_directory_; }
+  // A limit in seconds for each synchronous operation; 0 (the default) waits as long as the peer
+  // keeps the connection. An operation past its limit closes the connection and fails with timed_out.
+  void sync_time_out(int seconds) { sync_time_out_ = seconds; }
+  int sync_time_out() const { return sync_time_out_; }
   void max_redirects(int count) { max_redirects_ = count; }
   int max_redirects() const { return max_redirects_; }
   // The last "Location" received (absolute); after an open that followed redirects, the final URL.
@@ -139,6 +143,7 @@ private:
   int status_code_ = 0;
   int redirects_ = 0;
   int max_redirects_ = 5;
+  int sync_time_out_ = 0;
   std::int64_t content_length_ = -1;
   std::int64_t body_length_ = -1; // where the body ends: "Content-Length" alone, 0 when there is none
   std::int64_t body_delivered_ = 0;

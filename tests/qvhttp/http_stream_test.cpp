@@ -338,6 +338,18 @@ TEST_F(HttpStream, CloseFromAnotherThreadAbortsThePendingOperation) {
   EXPECT_TRUE(ec) << ec.message();
 }
 
+TEST_F(HttpStream, SyncTimeLimitEndsAStalledOperation) {
+  stream.sync_time_out(1);
+  error_code ec;
+  stream.open(script("/hang"), ec);
+  EXPECT_EQ(ec, asio::error::timed_out);
+  EXPECT_FALSE(stream.is_open());
+  // The limit applies to each operation, not to the stream's life.
+  stream.open(http("/data.bin"), ec);
+  ASSERT_FALSE(ec) << ec.message();
+  EXPECT_EQ(read_body(stream).size(), 100000u);
+}
+
 // ---- TLS -----------------------------------------------------------------------------------------
 
 TEST_F(HttpStream, HttpsWithoutCheckAcceptsAnyCertificateAndSendsTheName) {
