@@ -12,6 +12,7 @@ packages=(
   googletest libgtest-dev clang libclang-rt-14-dev
   nginx dante-server tinyproxy aria2 curl python3 python3-libtorrent openssl
   iproute2 procps psmisc
+  time
 )
 
 missing=()
