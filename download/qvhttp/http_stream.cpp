@@ -252,51 +252,43 @@ void http_stream::start_open(op_ptr o, const url& u) {
   }
   reset_transport();
   switch (proxy_.type) {
-  case proxy_settings::none: return connect_direct(o);
+  case proxy_settings::none: return connect_to(o, url_.host(), url_.port(), &http_stream::connected);
   case proxy_settings::socks4:
   case proxy_settings::socks5:
   case proxy_settings::socks5_pw:
   case proxy_settings::http:
-  case proxy_settings::http_pw: return connect_proxy(o);
+  case proxy_settings::http_pw: return connect_to(o, proxy_.hostname, proxy_.port, &http_stream::through_proxy);
   default: return finish(o, asio::error::operation_not_supported);
   }
 }
 
-void http_stream::connect_direct(op_ptr o) {
+// Tries each address of host in turn; the last failure is the result.
+void http_stream::connect_to(op_ptr o, const std::string& host, int port, void (http_stream::*then)(op_ptr)) {
   o->resolver.emplace(io_);
-  o->resolver->async_resolve(url_.host(), std::to_string(url_.port()),
-                             [this, o](const error_code& ec, const tcp::resolver::results_type& results) {
+  auto on_connect = [this, o, then](const error_code& ec, const tcp::endpoint&) {
+    if (ec) return finish(o, ec);
+    error_code ignored;
+    socket_->set_option(tcp::no_delay(true), ignored);
+    (this->*then)(o);
+  };
+  o->resolver->async_resolve(host, std::to_string(port),
+                             [this, o, on_connect](const error_code& ec, const tcp::resolver::results_type& results) {
                                if (ec) return finish(o, ec);
-                               asio::async_connect(*socket_, results, [this, o](const error_code& ec, const tcp::endpoint&) {
-                                 if (ec) return finish(o, ec);
-                                 connected(o);
-                               });
+                               asio::async_connect(*socket_, results, on_connect);
                              });
 }
 
-void http_stream::connect_proxy(op_ptr o) {
-  o->resolver.emplace(io_);
-  o->resolver->async_resolve(proxy_.hostname, std::to_string(proxy_.port),
-                             [this, o](const error_code& ec, const tcp::resolver::results_type& results) {
-                               if (ec) return finish(o, ec);
-                               asio::async_connect(*socket_, results, [this, o](const error_code& ec, const tcp::endpoint&) {
-                                 if (ec) return finish(o, ec);
-                                 error_code ignored;
-                                 socket_->set_option(tcp::no_delay(true), ignored);
-                                 switch (proxy_.type) {
-                                 case proxy_settings::socks4: return socks4(o);
-                                 case proxy_settings::socks5:
-                                 case proxy_settings::socks5_pw: return socks5(o);
-                                 default: return protocol_ == "https" ? http_connect(o) : connected(o);
-                                 }
-                               });
-                             });
+void http_stream::through_proxy(op_ptr o) {
+  switch (proxy_.type) {
+  case proxy_settings::socks4: return socks4(o);
+  case proxy_settings::socks5:
+  case proxy_settings::socks5_pw: return socks5(o);
+  default: return protocol_ == "https" ? http_connect(o) : connected(o);
+  }
 }
 
 // The TCP connection reaches the origin (directly or through a tunnel): TLS next, then the request.
 void http_stream::connected(op_ptr o) {
-  error_code ignored;
-  socket_->set_option(tcp::no_delay(true), ignored);
   if (protocol_ == "https") return tls_handshake(o);
   start_request(o, request_opts_);
 }

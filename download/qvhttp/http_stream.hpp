@@ -96,8 +96,8 @@ private:
 
   void start_open(op_ptr o, const url& u);
   void after_open_response(op_ptr o, const boost::system::error_code& ec);
-  void connect_direct(op_ptr o);
-  void connect_proxy(op_ptr o);
+  void connect_to(op_ptr o, const std::string& host, int port, void (http_stream::*then)(op_ptr));
+  void through_proxy(op_ptr o);
   void connected(op_ptr o);
   void socks4(op_ptr o);
   void socks5(op_ptr o);
