@@ -164,9 +164,14 @@ socks pass {{ from: 127.0.0.0/8 to: 0.0.0.0/0 log: connect error }}
 def ensure_system_user(name, password):
     """A system account for dante's password method (it checks the system's password database).
     Needs root; idempotent."""
-    if subprocess.run(["id", "-u", name], capture_output=True).returncode != 0:
-        subprocess.run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", name],
-                       check=True, capture_output=True)
+    def exists():
+        return subprocess.run(["id", "-u", name], capture_output=True).returncode == 0
+    if not exists():
+        made = subprocess.run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", name],
+                              capture_output=True, text=True)
+        # Another test run may have made it at the same moment.
+        if made.returncode != 0 and not exists():
+            raise RuntimeError(f"useradd {name} failed: {made.stderr.strip()}")
     subprocess.run(["chpasswd"], input=f"{name}:{password}\n", text=True, check=True, capture_output=True)
 
 
