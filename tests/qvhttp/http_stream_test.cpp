@@ -3,6 +3,7 @@
 #include "qvhttp/error_codes.hpp"
 
 #include <boost/asio/error.hpp>
+#include <boost/system/system_error.hpp>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -266,6 +267,18 @@ TEST_F(HttpStream, ChunkedBodies) {
     ASSERT_FALSE(ec) << ec.message();
     EXPECT_EQ(async_body(io, bad, end), "hello") << path;
     EXPECT_EQ(end, errc::invalid_chunked_encoding) << path;
+  }
+  // Through the stream buffer the error is raised, not taken for the end of the body.
+  http_stream bad(io);
+  bad.open(script("/bad-chunk"), ec);
+  ASSERT_FALSE(ec);
+  std::istream in(&bad);
+  std::string body;
+  try {
+    body.assign(std::istreambuf_iterator<char>(in), {});
+    ADD_FAILURE() << "no error raised";
+  } catch (const boost::system::system_error& e) {
+    EXPECT_EQ(e.code(), errc::invalid_chunked_encoding);
   }
 }
 
