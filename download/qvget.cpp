@@ -103,10 +103,15 @@ int Run(const std::vector<std::wstring>& args)
   }
   if (args.size() - next != 2) return Usage();
   const std::wstring& url = args[next];
-  const std::wstring output = std::filesystem::absolute(args[next + 1]).wstring();
+  std::error_code ec;
+  const std::filesystem::path output = std::filesystem::absolute(args[next + 1], ec);
+  if (ec || output.filename().empty()) {
+    std::fprintf(stderr, "qvget: OUTPUT must name a file\n");
+    return 1;
+  }
 
-  const std::filesystem::path logFolder = std::filesystem::temp_directory_path() / "qvget";
-  InitLog(L"qvget.log", logFolder.wstring().c_str());
+  const std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
+  if (!ec) InitLog(L"qvget.log", (temp / "qvget").wstring().c_str());
 
 #ifdef _WIN32
   g_terminal = _isatty(_fileno(stderr)) != 0;
@@ -131,7 +136,7 @@ int Run(const std::vector<std::wstring>& args)
   DownloadRequest request;
   request.connections = connections;
   request.url = url;
-  request.path = output;
+  request.path = output.wstring();
   CQVDownload::DownloadFile(request, OnDownload);
   done = true;
   watcher.join();
