@@ -7,6 +7,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace qvtest {
 
@@ -42,13 +43,25 @@ inline std::string Source(const std::string& name) { return ReadFile(ServerPath(
 
 inline std::string AccessLog() { return ReadFile(ServerPath(Env("QV_ACCESS_LOG"))); }
 
-// A fresh folder per test; two builds may run the same test at once.
+// A fresh folder per test, removed when the program ends; two builds may run the same test at once.
 inline std::filesystem::path FreshFolder(const std::string& name)
 {
+  struct Folders {
+    std::vector<std::filesystem::path> made;
+    ~Folders()
+    {
+      for (const auto& dir : made) {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+      }
+    }
+  };
+  static Folders folders;
   const std::filesystem::path dir =
       std::filesystem::temp_directory_path() / ("qv_dl_" + name + "_" + std::to_string(std::random_device()()));
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
+  folders.made.push_back(dir);
   return dir;
 }
 
