@@ -1,12 +1,14 @@
 #include "qvhttp/multi_download.hpp"
 
 #include "qvhttp/bencode.hpp"
+#include "qvhttp/default_storge.hpp"
 #include "qvhttp/error_codes.hpp"
 #include "qvhttp/meta.hpp"
 #include "test_env.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -194,6 +196,31 @@ TEST(MultiDownload, BrokenRangeAnswersAreReplacedAndNeverWritten)
   }
 }
 
+// Refuses one write past the first MiB, as a full disk would.
+std::atomic<bool> g_writeRefused{false};
+class FailingOnceStorage : public qvhttp::default_storge {
+public:
+  using default_storge::write;
+  std::int64_t write(const char* buffer, std::int64_t offset, int size) override
+  {
+    if (offset >= 1048576 && !g_writeRefused.exchange(true)) return -1;
+    return default_storge::write(buffer, offset, size);
+  }
+};
+
+TEST(MultiDownload, FailedWriteIsFetchedAgainNotCountedAsDownloaded)
+{
+  const fs::path dir = FreshFolder("diskfull");
+  qvhttp::download_settings settings = Settings(dir, 16, 1);
+  settings.storage_constructor = []() -> qvhttp::storage_interface* { return new FailingOnceStorage(); };
+  Download d(settings);
+  ASSERT_TRUE(d.Run(HttpUrl("/three.bin"), 30s));
+  ASSERT_FALSE(d.start_error) << d.start_error.message();
+  EXPECT_TRUE(g_writeRefused);
+  EXPECT_EQ(d.downloader->bytes_downloaded(), d.downloader->file_size());
+  EXPECT_TRUE(ReadFile(dir / "data.tmp") == Source("three.bin"));
+}
+
 TEST(MultiDownload, StopFromAnotherThreadThenResumeFromTheMetaFile)
 {
   const std::string source = Source("eight.bin");
@@ -292,10 +319,14 @@ TEST(MultiDownload, StartErrors)
       {"no url at all", make_error_code(boost::system::errc::invalid_argument)},
       {HttpUrl("/missing.bin"), make_error_code(qvhttp::errc::not_found)},
       {"http://127.0.0.1:1/closed-port", boost::asio::error::connection_refused},
+      // The first answer is awaited for time_out, not for ever.
+      {ScriptUrl("/silent/1/three.bin"), boost::asio::error::timed_out},
+      // A first answer from elsewhere than byte 0 would be written at offset 0.
+      {ScriptUrl("/shifted/1/three.bin"), make_error_code(boost::system::errc::protocol_error)},
   };
   for (const Case& c : cases) {
     const fs::path dir = FreshFolder("errors");
-    Download d(Settings(dir));
+    Download d(Settings(dir, 16, 1));
     ASSERT_TRUE(d.Run(c.url, 20s)) << c.url;
     EXPECT_EQ(d.start_error, c.error) << c.url << ": " << d.start_error.message();
   }

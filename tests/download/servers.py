@@ -23,7 +23,8 @@ def make_files(www):
 def range_handler(www):
     """Serves www with ranges; a request path "/FAULT/N/name" answers its N-th request (counted per
     path) with the fault: ignore (200 and the whole file), shifted (206 from the wrong offset),
-    stall (206, half the body, then silence), nolength (200 without Content-Length, then close)."""
+    stall (206, half the body, then silence), nolength (200 without Content-Length, then close),
+    silent (no answer at all)."""
     counts = {}
     lock = threading.Lock()
 
@@ -41,6 +42,9 @@ def range_handler(www):
             with open(os.path.join(www, name), "rb") as f:
                 data = f.read()
             hit = fault and count == int(nth)
+            if hit and fault == "silent":
+                conn.recv(1)  # never answers
+                return
             if fault == "nolength":
                 conn.sendall(b"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + data)
                 return
