@@ -173,10 +173,13 @@ bool DownloadManager::QueryDownload(void* handle, DownloadInfo& info)
 void DownloadManager::StopDownload(void* handle)
 {
   const std::shared_ptr<DownloadObj> object = Find(handle);
-  if (!object || object->m_status != kDownload_Running) return;
-  object->m_status = kDownload_Stopping;
+  if (!object) return;
+  // Compare-and-set, so a status that Run sets meanwhile (finished, say) is not overwritten.
+  int expected = kDownload_Running;
+  if (!object->m_status.compare_exchange_strong(expected, kDownload_Stopping)) return;
   object->m_downloader->stop();
-  object->m_status = kDownload_Stopped;
+  expected = kDownload_Stopping;
+  object->m_status.compare_exchange_strong(expected, kDownload_Stopped);
 }
 
 bool DownloadManager::WaitDownload(void* handle, std::chrono::milliseconds timeout)
