@@ -80,7 +80,17 @@ class Qvget(unittest.TestCase):
         import libtorrent  # python3-libtorrent, for /usr/bin/python3
         data = source("eight.bin")
         proc = subprocess.Popen(qvget_argv("-n", "2", url("/slow/eight.bin"), self.out), stderr=subprocess.PIPE)
-        time.sleep(1.8)  # past the first one-second meta write
+        # Interrupt once the meta file records a piece (it is written once a second).
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline and proc.poll() is None:
+            try:
+                with open(self.out + ".cfg", "rb") as f:
+                    meta = libtorrent.bdecode(f.read())
+                if meta and any(meta.get(b"bitfield", b"")):
+                    break
+            except OSError:
+                pass
+            time.sleep(0.05)
         proc.send_signal(signal.SIGINT)
         _, err = proc.communicate(timeout=20)
         self.assertEqual(proc.returncode, 5, err.decode(errors="replace"))
