@@ -88,7 +88,7 @@ class Qvget(unittest.TestCase):
                     meta = libtorrent.bdecode(f.read())
                 if meta and any(meta.get(b"bitfield", b"")):
                     break
-            except OSError:
+            except (OSError, RuntimeError):  # not there yet, or still empty
                 pass
             time.sleep(0.05)
         proc.send_signal(signal.SIGINT)
