@@ -119,7 +119,7 @@ def main():
         done = [0]
         kills = 0
         for run in range(args.kills):
-            delay = rnd.uniform(0.3, 1.5) + (2.0 if args.wine else 0.0)  # wine needs a moment to start
+            delay = rnd.uniform(0.3, 1.3) + (2.0 if args.wine else 0.0)  # wine needs a moment to start
             argv = [a.replace("{delay}", str(int(delay * 1000))) for a in command(run)]
             started = time.monotonic()
             proc = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
