@@ -5,6 +5,7 @@ Shared by tests/tool, tests/redirect and tests/ga. Answers by path (query ignore
   /size/N        200 with N bytes of a fixed pattern     /nolength  200 without Content-Length, then close
   /missing       404 with an HTML body                   /status/C  status C with a short body
   /short         announces 1000 bytes, sends 100, closes /hang      reads the request, never answers
+  /close         closes without an answer              /garbage   an invalid head, then close
   /echo          the request head and body as the body   /zero      200 with Content-Length 0
   /redirect/C?to=URL  status C with that Location (none without "to")
   /conn          "conn=K req=M": which connection, which request on it
@@ -99,6 +100,11 @@ class Router:
         if path == "/hang":
             while conn.recv(4096):
                 pass
+            return False
+        if path == "/close":
+            return False
+        if path == "/garbage":
+            conn.sendall(b"this is no status line\r\n\r\n")
             return False
         if path == "/echo":
             return self.send(conn, 200, head + body, method=method)
