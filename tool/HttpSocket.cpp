@@ -145,6 +145,7 @@ void CHttpSocket::ReceiveBody(uint64_t length, const BodySink& sink)
 
 uint64_t CHttpSocket::Exchange(const std::wstring& url, uint64_t maxLength)
 {
+    m_statusCode = 0; // no answer yet to this call
     HttpUrlParts parts = ParseUrl(url);
     if (parts.port == 443)
         throw kHttpError_Connect; // no TLS here

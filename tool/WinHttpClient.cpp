@@ -69,6 +69,7 @@ bool CWinHttp::OpenSession()
 bool CWinHttp::InitConnect(const std::wstring& url, int method, const std::string& body,
                            const std::wstring& extraHeader)
 {
+    m_statusCode = 0; // no answer yet to this call
     if (!OpenSession())
         return false;
     HttpUrlParts parts = ParseUrl(url);

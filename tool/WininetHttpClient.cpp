@@ -50,6 +50,7 @@ void CWininetHttp::Open(const std::wstring& url, const wchar_t* verb, const std:
                         const std::wstring& extraHeader)
 {
     Close();
+    m_statusCode = 0; // no answer yet to this call
     m_internet.reset(InternetOpenW(L"Http-connect", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!m_internet)
         throw kHttpError_Open;

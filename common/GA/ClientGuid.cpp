@@ -68,9 +68,10 @@ std::wstring CreateIdentity(HKEY key)
 std::wstring CGA::GetClientGuid()
 {
     HKEY raw = nullptr;
+    // Only the parent's existence matters.
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kParentKey, 0, nullptr, 0, KEY_WRITE, nullptr, &raw, nullptr) ==
         ERROR_SUCCESS)
-        RegKey parent(raw);
+        RegCloseKey(raw);
     raw = nullptr;
     DWORD disposition = 0;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kIdentityKey, 0, nullptr, 0, KEY_WRITE, nullptr, &raw, &disposition) !=

@@ -115,6 +115,10 @@ TEST(WinHttpClient, RequestResultsByAnswer)
 
     EXPECT_EQ(client->Request(StubUrl("/short"), 0, "", L""), ""); // the body ended early
     EXPECT_EQ(client->GetHttpCode(), 200);
+
+    // No answer to the last call: no status, not the one of the call before.
+    EXPECT_EQ(client->Request(L"http://127.0.0.1:1/", 0, "", L""), "");
+    EXPECT_EQ(client->GetHttpCode(), 0);
 }
 
 TEST(WinHttpClient, BadTargetsFailWithTheirErrors)

@@ -189,8 +189,6 @@ class TlsFront:
         self.contexts = {}
         for name, (cert, key) in certs.items():
             ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-            # Wine 8's schannel fails the TLS 1.3 handshake with Python's server (SEC_E_INTERNAL_ERROR).
-            ctx.maximum_version = ssl.TLSVersion.TLSv1_2
             ctx.load_cert_chain(cert, key)
             self.contexts[name] = ctx
 
