@@ -1,0 +1,2 @@
+// Carries only a version resource.
+int main() { return 0; }
