@@ -13,6 +13,7 @@ packages=(
   nginx dante-server tinyproxy aria2 curl python3 python3-libtorrent openssl
   iproute2 procps psmisc
   time
+  locales
 )
 
 missing=()
