@@ -7,19 +7,11 @@
 #include <cwchar>
 #include <vector>
 
+#include "System.h"
+
 #include "FileHandle.h"
 
 namespace {
-
-std::wstring AcpToWideText(const std::string& text)
-{
-    if (text.empty())
-        return {};
-    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(n, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
 
 constexpr DWORD kReadChunk = 4096;
 
@@ -98,7 +90,7 @@ bool CWinHttp::InitConnect(const std::wstring& url, int method, const std::strin
                       SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
         WinHttpSetOption(m_request.get(), WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof(flags));
     }
-    std::wstring headers = AcpToWideText(m_header.GetHeaderString());
+    std::wstring headers = AcpToWide(m_header.GetHeaderString());
     WinHttpAddRequestHeaders(m_request.get(), headers.c_str(), static_cast<DWORD>(headers.size()),
                              WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE);
     DWORD bodyLength = static_cast<DWORD>(body.size());
@@ -159,7 +151,7 @@ bool CWinHttp::ReadData(char* buffer, uint32_t size, uint32_t& read)
 std::string CWinHttp::Request(const std::string& url, int method, const std::string& body,
                               const std::string& extraHeader)
 {
-    return Request(AcpToWideText(url), method, body, AcpToWideText(extraHeader));
+    return Request(AcpToWide(url), method, body, AcpToWide(extraHeader));
 }
 
 std::string CWinHttp::Request(const std::wstring& url, int method, const std::string& body,

@@ -8,17 +8,9 @@
 #include <fstream>
 #include <vector>
 
-namespace {
+#include "System.h"
 
-std::wstring AcpToWideText(const std::string& text)
-{
-    if (text.empty())
-        return {};
-    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(n, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
+namespace {
 
 constexpr uint32_t kReadChunk = 4096;
 
@@ -106,7 +98,7 @@ uint32_t CWininetHttp::Read(char* buffer, uint32_t size)
 std::string CWininetHttp::Request(const std::string& url, int method, const std::string& body,
                                   const std::string& extraHeader)
 {
-    return Request(AcpToWideText(url), method, body, AcpToWideText(extraHeader));
+    return Request(AcpToWide(url), method, body, AcpToWide(extraHeader));
 }
 
 std::string CWininetHttp::Request(const std::wstring& url, int method, const std::string& body,

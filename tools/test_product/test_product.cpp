@@ -17,19 +17,12 @@
 #include <cwchar>
 #include <string>
 
+#include "Handles.h"
+
 namespace {
 
-struct Handle {
-    HANDLE h = nullptr;
-    explicit Handle(HANDLE value) : h(value == INVALID_HANDLE_VALUE ? nullptr : value) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle()
-    {
-        if (h)
-            CloseHandle(h);
-    }
-};
+// Files, processes, threads and snapshots alike: it treats both null and INVALID_HANDLE_VALUE as none.
+using Handle = qvsys::UniqueFile;
 
 constexpr DWORD kCompanionAfterSetupMs = 30000;
 constexpr DWORD kCompanionLongestMs = 600000;
@@ -78,7 +71,7 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes)
     Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    return file.h && WriteFile(file.h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+    return file.get() && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
            written == bytes.size();
 }
 
@@ -86,14 +79,14 @@ void AppendLine(const std::wstring& path, const std::wstring& line)
 {
     Handle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.h)
+    if (!file.get())
         return;
     int size = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr);
     std::string utf8(size > 0 ? size - 1 : 0, '\0');
     WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, utf8.data(), size, nullptr, nullptr);
     utf8 += "\r\n";
     DWORD written = 0;
-    WriteFile(file.h, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+    WriteFile(file.get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }
 
 Handle StartCompanion()
@@ -150,8 +143,8 @@ int RunCompanion(const std::wstring& line)
     size_t at = line.find(L"/companion ");
     DWORD setupPid = at == std::wstring::npos ? 0 : static_cast<DWORD>(wcstoul(line.c_str() + at + 11, nullptr, 10));
     Handle setup(OpenProcess(SYNCHRONIZE, FALSE, setupPid));
-    if (setup.h)
-        WaitForSingleObject(setup.h, kCompanionLongestMs);
+    if (setup.get())
+        WaitForSingleObject(setup.get(), kCompanionLongestMs);
     Sleep(kCompanionAfterSetupMs);
     return 0;
 }

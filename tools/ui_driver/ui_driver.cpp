@@ -22,21 +22,14 @@
 #include <cstdio>
 #include <cwchar>
 #include <string>
+
+#include "Handles.h"
 #include <vector>
 
 namespace {
 
-struct Handle {
-    HANDLE h = nullptr;
-    explicit Handle(HANDLE value) : h(value == INVALID_HANDLE_VALUE ? nullptr : value) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle()
-    {
-        if (h)
-            CloseHandle(h);
-    }
-};
+// Files, processes, threads and snapshots alike: it treats both null and INVALID_HANDLE_VALUE as none.
+using Handle = qvsys::UniqueFile;
 
 constexpr DWORD kDefaultWaitMs = 20000;
 constexpr DWORD kPollMs = 100;
@@ -252,17 +245,17 @@ int CmdBrowse(int argc, wchar_t** argv)
     DWORD pid = 0;
     GetWindowThreadProcessId(dialog, &pid);
     Handle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid));
-    if (!process.h)
+    if (!process.get())
         return 1;
     std::wstring folder = argv[3];
     size_t bytes = (folder.size() + 1) * sizeof(wchar_t);
-    void* remote = VirtualAllocEx(process.h, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE);
+    void* remote = VirtualAllocEx(process.get(), nullptr, bytes, MEM_COMMIT, PAGE_READWRITE);
     if (!remote)
         return 1;
-    bool written = WriteProcessMemory(process.h, remote, folder.c_str(), bytes, nullptr);
+    bool written = WriteProcessMemory(process.get(), remote, folder.c_str(), bytes, nullptr);
     if (written)
         SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote));
-    VirtualFreeEx(process.h, remote, 0, MEM_RELEASE);
+    VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
     if (!written)
         return 1;
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
@@ -300,11 +293,11 @@ int CmdState(int argc, wchar_t** argv)
 bool ProcessRuns(const std::wstring& name)
 {
     Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot.h)
+    if (!snapshot.get())
         return false;
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot.h, &entry); more; more = Process32NextW(snapshot.h, &entry)) {
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
         if (_wcsicmp(entry.szExeFile, name.c_str()) == 0)
             return true;
     }
@@ -339,9 +332,9 @@ int CmdExec(int argc, wchar_t** argv)
     }
     Handle thread(pi.hThread);
     Handle process(pi.hProcess);
-    WaitForSingleObject(process.h, INFINITE);
+    WaitForSingleObject(process.get(), INFINITE);
     DWORD code = 1;
-    GetExitCodeProcess(process.h, &code);
+    GetExitCodeProcess(process.get(), &code);
     PrintLine(L"exit " + std::to_wstring(code));
     return static_cast<int>(code);
 }
