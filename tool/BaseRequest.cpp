@@ -2,7 +2,7 @@
 
 #include <winhttp.h>
 
-#include "FileHandle.h"
+#include "Handles.h"
 #include "Log.h"
 
 namespace {
@@ -173,7 +173,7 @@ std::string CWinHttpRequest::ReadToString()
 
 bool CWinHttpRequest::ReadToFile(const std::wstring& path)
 {
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    qvsys::UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
     // A connection that drops early can read as the end of the body; the announced length tells.

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "FileHandle.h"
+#include "Handles.h"
 
 namespace {
 
@@ -210,7 +210,7 @@ bool CHttpSocket::DownloadFile(const std::wstring& url, const std::wstring& path
     bool fileCreated = false;
     try {
         uint64_t length = Exchange(url, UINT64_MAX);
-        FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+        qvsys::UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                     nullptr));
         if (!file)
             throw kHttpError_CreateFile;

@@ -9,7 +9,7 @@
 
 #include "System.h"
 
-#include "FileHandle.h"
+#include "Handles.h"
 
 namespace {
 
@@ -204,7 +204,7 @@ bool CWinHttp::DownloadFile(const std::wstring& url, const std::wstring& path)
         m_error = kHttpError_NotFound;
         return false;
     }
-    FileHandle file(
+    qvsys::UniqueFile file(
         CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         m_error = kHttpError_CreateFile;

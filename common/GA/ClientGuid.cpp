@@ -5,16 +5,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "UniqueHandle.h"
+#include "Handles.h"
 
 namespace {
-
-struct RegKeyTraits {
-    using type = HKEY;
-    static type None() { return nullptr; }
-    static void Close(type key) { RegCloseKey(key); }
-};
-using RegKey = UniqueHandle<RegKeyTraits>;
 
 // The WOW6432Node branch is named outright, with no view flags, on 32-bit and 64-bit Windows alike.
 constexpr wchar_t kParentKey[] = L"SOFTWARE\\WOW6432Node\\Quorvane";
@@ -67,25 +60,23 @@ std::wstring CreateIdentity(HKEY key)
 
 std::wstring CGA::GetClientGuid()
 {
-    HKEY raw = nullptr;
-    // Only the parent's existence matters.
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kParentKey, 0, nullptr, 0, KEY_WRITE, nullptr, &raw, nullptr) ==
-        ERROR_SUCCESS)
-        RegCloseKey(raw);
-    raw = nullptr;
+    {
+        // Only the parent's existence matters.
+        qvsys::UniqueRegKey parent;
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kParentKey, 0, nullptr, 0, KEY_WRITE, nullptr, parent.put(), nullptr);
+    }
+    qvsys::UniqueRegKey created;
     DWORD disposition = 0;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kIdentityKey, 0, nullptr, 0, KEY_WRITE, nullptr, &raw, &disposition) !=
-        ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kIdentityKey, 0, nullptr, 0, KEY_WRITE, nullptr, created.put(),
+                        &disposition) != ERROR_SUCCESS)
         return {};
-    RegKey created(raw);
     if (disposition == REG_CREATED_NEW_KEY)
         return CreateIdentity(created.get());
     if (disposition != REG_OPENED_EXISTING_KEY)
         return {};
-    raw = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kIdentityKey, 0, KEY_ALL_ACCESS, &raw) != ERROR_SUCCESS)
+    qvsys::UniqueRegKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kIdentityKey, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS)
         return {};
-    RegKey key(raw);
     std::wstring stored = ReadIdentity(key.get());
     return IsValidIdentity(stored) ? stored : CreateIdentity(key.get());
 }

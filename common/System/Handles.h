@@ -21,12 +21,14 @@ class UniqueKernelHandle {
   }
   UniqueKernelHandle(const UniqueKernelHandle&) = delete;
   UniqueKernelHandle& operator=(const UniqueKernelHandle&) = delete;
-  ~UniqueKernelHandle() {
-    if (*this) CloseHandle(handle_);
-  }
+  ~UniqueKernelHandle() { reset(); }
 
   HANDLE get() const { return handle_; }
   explicit operator bool() const { return handle_ != Invalid() && handle_ != nullptr; }
+  // Closes the handle now, for a caller that must reopen the object.
+  void reset() {
+    if (*this) CloseHandle(std::exchange(handle_, Invalid()));
+  }
 
  private:
   HANDLE handle_ = Invalid();
