@@ -21,6 +21,7 @@ import http.server
 import json
 import os
 import signal
+import socket
 import struct
 import sys
 import threading
@@ -179,8 +180,9 @@ class VendorSite:
 
     # ---- servers ----
 
-    def start(self):
+    def start(self, wait_free_s=180):
         os.makedirs(self.dir, exist_ok=True)
+        wait_ports_free((HTTP_PORT, HTTPS_PORT), wait_free_s)
         for name in ("ready", "analytics.jsonl", "requests.jsonl"):
             if os.path.exists(os.path.join(self.dir, name)):
                 os.unlink(os.path.join(self.dir, name))
@@ -253,6 +255,25 @@ class VendorSite:
         except OSError:
             pass
         return ranges
+
+
+def port_free(port):
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        try:
+            s.bind((qvservers.HOST, port))
+            return True
+        except OSError:
+            return False
+
+
+def wait_ports_free(ports, seconds):
+    """Another run's site may hold the ports: a client would then talk to it and not to us, so wait."""
+    deadline = time.monotonic() + seconds
+    while not all(port_free(p) for p in ports):
+        if time.monotonic() > deadline:
+            raise RuntimeError(f"127.0.0.1 ports {ports} are still taken after {seconds} s (another vendor site?)")
+        time.sleep(0.5)
 
 
 def read_jsonl(path):
