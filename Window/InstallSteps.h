@@ -2,6 +2,7 @@
 // installer, its progress file and the product's channel file.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Whether an installation folder can be used: it exists, or at least its parent does (it is created later).
@@ -9,6 +10,13 @@
 
 // The part of the folder up to and including its first ":", empty when it has none.
 std::wstring DriveOfFolder(const std::wstring& folder);
+
+// Free megabytes the download needs on the installation drive: three times the installer's whole MiB. The
+// size is read unsigned: an installer of 2 GiB or more must not turn the need negative and always pass.
+constexpr int NeededFreeMB(uint32_t installerBytes)
+{
+    return 3 * static_cast<int>(installerBytes >> 20);
+}
 
 // " /verysilent /quorvane_down /wait_run /path="<folder>" /progress="<progress file>"".
 std::wstring MakeInstallerCommandLine(const std::wstring& installFolder, const std::wstring& progressFile);

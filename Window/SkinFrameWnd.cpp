@@ -463,7 +463,8 @@ void CSkinFrameWnd::InstallWorker(Worker worker)
         return;
 
     LOGA(1, "get file size begin");
-    int size = static_cast<int>(GetRemoteFileSize(url));
+    uint32_t remoteBytes = GetRemoteFileSize(url);
+    int size = static_cast<int>(remoteBytes); // as the resume data records it
     LOGA(1, "get file size end");
     std::wstring drive = DriveOfFolder(folder);
     LOGA(1, "get disk size begin");
@@ -484,8 +485,8 @@ void CSkinFrameWnd::InstallWorker(Worker worker)
         return;
     }
 
-    int sizeMB = size >> 20;
-    int needed = 3 * sizeMB;
+    int needed = NeededFreeMB(remoteBytes);
+    int sizeMB = needed / 3;
     if (freeMB < needed) {
         LOGA(1, "OnClickInstall" QV_COLON "filesize:%dMB--FreeSize:%dMB", sizeMB, freeMB);
         std::wstring unit = language.GetString(L"STR_MB");

@@ -92,6 +92,24 @@ TEST(DriveOfFolder, TextUpToTheFirstColon)
     EXPECT_EQ(DriveOfFolder(L"\\"), L"");
 }
 
+TEST(NeededFreeMB, ThreeTimesTheWholeMegabytesAlsoPastTwoGigabytes)
+{
+    const struct {
+        uint32_t bytes;
+        int needed;
+    } cases[] = {
+        {0, 0},
+        {1048575, 0},
+        {1048576, 3},
+        {50u * 1048576 + 1048575, 150},
+        {0x7FFFFFFFu, 6141},
+        {0x80000000u, 6144},
+        {0xFFFFFFFFu, 12285},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(NeededFreeMB(c.bytes), c.needed) << c.bytes;
+}
+
 TEST(MakeInstallerCommandLine, ExactSwitchesAndQuotes)
 {
     EXPECT_EQ(MakeInstallerCommandLine(L"C:\\Program Files\\", L"W\\temp.progress"),
