@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "Carousel.h"
 #include "SkinUI/SkinResources.h"
 #include "SkinUI/UICheckBox.h"
 #include "SkinUI/UIControl.h"
@@ -200,6 +201,48 @@ TEST_F(FrameWindow, ClosingTheHomePageAsksFirst)
         EXPECT_EQ(!IsWindow(hwnd_), c.closed) << c.name;
         EXPECT_EQ(frame_->GetWindowState(), kWindow_Init) << c.name;
     }
+}
+
+// Images an earlier run left in the language folder; the feed is unknown (count -1), so they are shown in
+// turn until a file is missing, then from the first again.
+TEST_F(FrameWindow, CachedBannersRotateInOrderAndWrapAtTheFirstMissingOne)
+{
+    // A 1x1 PNG.
+    static const unsigned char kPng[] = {
+        0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52, 0x00,
+        0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x02, 0x00, 0x00, 0x00, 0x90, 0x77, 0x53, 0xDE, 0x00,
+        0x00, 0x00, 0x0C, 0x49, 0x44, 0x41, 0x54, 0x08, 0xD7, 0x63, 0x60, 0x60, 0xF8, 0x0F, 0x00, 0x01, 0x04,
+        0x01, 0x00, 0x5F, 0xE5, 0xC3, 0x4B, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60,
+        0x82};
+    SkinUI::CControlUI* banner = Control(L"banner");
+    ASSERT_TRUE(banner);
+    const std::wstring folder =
+        GetDownloaderDir() + L"language\\" + frame_->GetLanguageManager().GetLanguage() + L"\\";
+    for (int i = 1; i <= 4; ++i)
+        DeleteFileW(BannerImagePath(folder, i).c_str());
+
+    const std::wstring skinPicture = banner->GetBkImage();
+    EXPECT_FALSE(frame_->ShowBannerImage(1));
+    frame_->ShowNextBanner();
+    EXPECT_EQ(banner->GetBkImage(), skinPicture) << "without images the skin's picture stays";
+
+    for (int i : {1, 2, 4}) { // no pr_3.png: pr_4.png is never reached by the rotation
+        HANDLE file = CreateFileW(BannerImagePath(folder, i).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                  nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << i;
+        DWORD written = 0;
+        WriteFile(file, kPng, sizeof(kPng), &written, nullptr);
+        CloseHandle(file);
+    }
+    std::vector<std::wstring> shown;
+    for (int tick = 0; tick < 5; ++tick) {
+        frame_->ShowNextBanner();
+        shown.push_back(banner->GetBkImage());
+    }
+    const std::wstring first = BannerImagePath(folder, 1), second = BannerImagePath(folder, 2);
+    EXPECT_EQ(shown, (std::vector<std::wstring>{first, second, first, second, first}));
+    for (int i = 1; i <= 4; ++i)
+        DeleteFileW(BannerImagePath(folder, i).c_str());
 }
 
 TEST_F(FrameWindow, StartNowStartsTheProductFromTheInstallFolderAndCloses)
