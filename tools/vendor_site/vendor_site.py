@@ -27,6 +27,7 @@ import sys
 import threading
 import time
 import urllib.parse
+import urllib.request
 import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -183,7 +184,7 @@ class VendorSite:
     def start(self, wait_free_s=180):
         os.makedirs(self.dir, exist_ok=True)
         wait_ports_free((HTTP_PORT, HTTPS_PORT), wait_free_s)
-        for name in ("ready", "analytics.jsonl", "requests.jsonl"):
+        for name in ("ready", "analytics.jsonl", "requests.jsonl", "outage"):
             if os.path.exists(os.path.join(self.dir, name)):
                 os.unlink(os.path.join(self.dir, name))
         www = os.path.join(self.dir, "www")
@@ -198,7 +199,10 @@ class VendorSite:
         locations = f"""
             root {www};
             access_log {self.dir}/access.log site;
-            location /download/ {{ limit_rate {self.rate}; }}
+            location /download/ {{
+                limit_rate {self.rate};
+                if (-f {self.dir}/outage) {{ return 404; }}
+            }}
             location /carousel/ {{ }}
             location / {{
                 proxy_pass http://127.0.0.1:{api_port};
@@ -207,12 +211,26 @@ class VendorSite:
             }}"""
         log_format = ('log_format site \'$remote_addr $scheme "$request" $status $body_bytes_sent '
                       'range="$http_range" conn=$connection\';')
-        try:
-            self.servers.nginx(f"""
+        # Another run's site may take the ports between our check and nginx's bind; nginx then keeps
+        # retrying while the other one answers. Our own token on /site-id tells the two apart.
+        token = f"{os.getpid()}-{time.monotonic_ns()}"
+        locations += f"""
+            location = /site-id {{ return 200 "{token}"; }}"""
+        conf = f"""
                 server {{ listen 127.0.0.1:@PORT_HTTP@; {locations} }}
                 server {{ listen 127.0.0.1:@PORT_HTTPS@ ssl; ssl_certificate {cert}; ssl_certificate_key {key};
-                          {locations} }}""", ports={"PORT_HTTP": HTTP_PORT, "PORT_HTTPS": HTTPS_PORT},
-                               http_extra=log_format)
+                          {locations} }}"""
+        deadline = time.monotonic() + wait_free_s
+        try:
+            while True:
+                self.servers.nginx(conf, ports={"PORT_HTTP": HTTP_PORT, "PORT_HTTPS": HTTPS_PORT},
+                                   http_extra=log_format)
+                if site_id() == token:
+                    break
+                self.servers.stop()
+                if time.monotonic() > deadline:
+                    raise RuntimeError("another vendor site holds 127.0.0.1:80")
+                wait_ports_free((HTTP_PORT, HTTPS_PORT), max(1, deadline - time.monotonic()))
         except Exception:
             self.stop()
             raise
@@ -220,6 +238,14 @@ class VendorSite:
             f.write(json.dumps({"installer_size": self.installer_size, "installer_md5": self.installer_md5,
                                 "images": self.images}))
         return self
+
+    def outage(self, down):
+        """While down, the installer is gone from the download server: every new request gets 404."""
+        flag = os.path.join(self.dir, "outage")
+        if down:
+            open(flag, "w").close()
+        elif os.path.exists(flag):
+            os.unlink(flag)
 
     def stop(self):
         if self.servers:
@@ -265,6 +291,14 @@ def port_free(port):
             return True
         except OSError:
             return False
+
+
+def site_id():
+    try:
+        with urllib.request.urlopen(f"http://{qvservers.HOST}:{HTTP_PORT}/site-id", timeout=5) as answer:
+            return answer.read().decode()
+    except OSError:
+        return ""
 
 
 def wait_ports_free(ports, seconds):
