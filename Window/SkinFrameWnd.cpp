@@ -1,6 +1,7 @@
 #include "SkinFrameWnd.h"
 
 #include <cstdio>
+#include <mutex>
 #include <thread>
 
 #include "BaseRequest.h"
@@ -73,6 +74,15 @@ void SplitRedirectUrl(const std::wstring& url, std::wstring& server, std::wstrin
     size_t slash = rest.find(L'/');
     server = rest.substr(0, slash);
     path = slash == std::wstring::npos ? std::wstring() : rest.substr(slash + 1);
+}
+
+// One download run at a time. The download job keeps one record per process: a run started while a
+// cancelled one still polls (the close question's No) would take that record over, and the cancelled run
+// would then report a failure instead of the cancel.
+std::mutex& DownloadRunLock()
+{
+    static std::mutex lock;
+    return lock;
 }
 
 std::wstring FormatPercent(int percent)
@@ -513,6 +523,7 @@ bool CSkinFrameWnd::StartDownloadThread(const Worker& worker, const std::wstring
     if (url.empty() || target.empty())
         return false;
     std::thread([task = DownloadTask{worker, url, target}]() mutable {
+        std::lock_guard<std::mutex> oneRun(DownloadRunLock());
         DownloadRequest request;
         request.connections = 16;
         request.owner = &task;
