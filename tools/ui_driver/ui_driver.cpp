@@ -33,6 +33,7 @@ using Handle = qvsys::UniqueFile;
 
 constexpr DWORD kDefaultWaitMs = 20000;
 constexpr DWORD kPollMs = 100;
+constexpr DWORD kDialogSettleMs = 1500;
 
 // Centres of the controls in client coordinates, for the left-to-right and the right-to-left skin.
 struct ControlSpot {
@@ -242,6 +243,10 @@ int CmdBrowse(int argc, wchar_t** argv)
     HWND dialog = nullptr;
     if (!Poll(ParseMs(argc, argv, 4), [&] { return (dialog = FindDialog(L"", owner)) != nullptr; }))
         return 1;
+    // The dialog fills its folder tree after it appears; a selection sent earlier is lost.
+    Sleep(1500);
+    // The dialog fills its folder tree after it shows; a selection made before that is lost.
+    Sleep(kDialogSettleMs);
     DWORD pid = 0;
     GetWindowThreadProcessId(dialog, &pid);
     Handle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid));
