@@ -103,8 +103,9 @@ class Session:
             self.wine("taskkill", "/F", "/IM", name, check=False)
 
     def start_site(self, rate="256k", pad_mb=12):
-        self.site = vendor_site.VendorSite(os.path.join(self.artefacts, "site"), os.path.join(ROOT, "res", "products", "demo"),
-                                           self.args.product_setup, pad_mb=pad_mb, rate=rate).start()
+        product = os.path.join(ROOT, "res", "products", "demo")
+        self.site = vendor_site.VendorSite(os.path.join(self.artefacts, "site"), product, self.args.product_setup,
+                                           pad_mb=pad_mb, rate=rate).start()
         return self.site
 
     def close(self):
