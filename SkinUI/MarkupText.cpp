@@ -238,6 +238,18 @@ private:
     std::vector<Line> lines_;
 };
 
+// The paragraph direction: that of the first letter with a strong direction (Hebrew and Arabic read right to left).
+bool ReadsRightToLeft(const std::wstring& text)
+{
+    for (wchar_t c : text) {
+        if ((c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFF))
+            return true;
+        if ((c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= 0x00C0 && c <= 0x058F))
+            return false;
+    }
+    return false;
+}
+
 }  // namespace
 
 void CUIRender::DrawMarkupText(HDC dc, CManagerUI* manager, RECT& rc, const std::wstring& text, uint32_t color,
@@ -270,6 +282,8 @@ void CUIRender::DrawMarkupText(HDC dc, CManagerUI* manager, RECT& rc, const std:
     IntersectClipRect(dc, rc.left, rc.top, rc.right, rc.bottom);
     SetBkMode(dc, TRANSPARENT);
     std::vector<RECT> linkRects(layout.LinkTargets().size(), RECT{0, 0, 0, 0});
+    // Right-to-left text puts its words from the right end of the line towards the left.
+    const bool rightToLeft = ReadsRightToLeft(text);
     for (const Line& line : layout.Lines()) {
         int x = rc.left;
         if (style & DT_CENTER)
@@ -278,11 +292,20 @@ void CUIRender::DrawMarkupText(HDC dc, CManagerUI* manager, RECT& rc, const std:
             x += width - line.width;
         for (const Piece& p : line.pieces) {
             const int top = y + line.ascent - p.ascent;
+            const int left = rightToLeft ? x + line.width - p.x - p.width : x + p.x;
             SelectGuard select(dc, p.font);
             ::SetTextColor(dc, p.color);
-            TextOutW(dc, x + p.x, top, p.text.c_str(), static_cast<int>(p.text.size()));
+            if (rightToLeft) {
+                // The word's blanks belong on its left, towards the next word.
+                const size_t end = p.text.find_last_not_of(L' ') + 1;
+                SIZE word{};
+                GetTextExtentPoint32W(dc, p.text.c_str(), static_cast<int>(end), &word);
+                TextOutW(dc, left + p.width - word.cx, top, p.text.c_str(), static_cast<int>(end));
+            } else {
+                TextOutW(dc, left, top, p.text.c_str(), static_cast<int>(p.text.size()));
+            }
             if (p.link >= 0) {
-                RECT piece{x + p.x, y, x + p.x + p.width, y + line.height};
+                RECT piece{left, y, left + p.width, y + line.height};
                 IntersectRect(&piece, &piece, &rc);
                 RECT& all = linkRects[static_cast<size_t>(p.link)];
                 if (IsRectEmpty(&all))
