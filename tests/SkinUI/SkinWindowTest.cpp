@@ -8,6 +8,7 @@
 #include "SkinTestSupport.h"
 #include "SkinUI/SkinResources.h"
 #include "SkinUI/UICheckBox.h"
+#include "SkinUI/UIContainer.h"
 #include "SkinUI/UIProgress.h"
 #include "SkinUI/UITabLayout.h"
 
@@ -138,6 +139,44 @@ TEST_F(SkinWindow, BannerPageGeometry)
     const skintest::Capture shot = skintest::CaptureWindow(w->GetHWND());
     EXPECT_TRUE(Teal(shot.At(51 + 120, 314)));
     EXPECT_FALSE(Teal(shot.At(51 + 135, 314)));
+}
+
+// Layout rules on a small markup of its own: an even split with the odd pixel last, an overfull column,
+// and an Include whose file is missing, which leaves only its parent empty.
+TEST_F(SkinWindow, LayoutSplitsOverflowAndMissingInclude)
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"skin_layout_test\\";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const char markup[] =
+        "<Window size=\"300,200\"><VerticalLayout>"
+        "<HorizontalLayout name=\"row\" width=\"100\" height=\"20\">"
+        "<Control name=\"a\"/><Control name=\"b\"/><Control name=\"c\"/></HorizontalLayout>"
+        "<VerticalLayout name=\"column\" height=\"100\">"
+        "<Control name=\"top\" height=\"60\"/><Control name=\"middle\"/><Control name=\"bottom\" height=\"60\"/>"
+        "</VerticalLayout>"
+        "<HorizontalLayout name=\"included\"><Include source=\"absent.xml\"/></HorizontalLayout>"
+        "<Control name=\"after\" height=\"10\"/></VerticalLayout></Window>";
+    const std::wstring file = folder + L"layout.xml";
+    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(h, markup, sizeof(markup) - 1, &written, nullptr);
+    CloseHandle(h);
+    SetResourcePath(folder);
+    auto w = Open(L"layout.xml");
+    ExpectBoxes(*w, {{L"a", {0, 0, 33, 20}},
+                     {L"b", {33, 0, 66, 20}},
+                     {L"c", {66, 0, 100, 20}},
+                     {L"top", {0, 20, 300, 80}},
+                     {L"middle", {0, 80, 300, 80}},
+                     {L"bottom", {0, 80, 300, 140}},
+                     {L"included", {0, 120, 300, 190}},
+                     {L"after", {0, 190, 300, 200}}});
+    EXPECT_EQ(w->Find<CContainerUI>(L"included")->GetCount(), 0);
+    w.reset();
+    DeleteFileW(file.c_str());
+    RemoveDirectoryW(folder.c_str());
 }
 
 TEST_F(SkinWindow, ClickNeedsPressAndReleaseInside)
