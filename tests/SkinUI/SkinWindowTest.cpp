@@ -60,6 +60,21 @@ protected:
         return window;
     }
 
+    // A window built from markup text, written to a folder of its own that the resource path points at.
+    std::unique_ptr<TestWindow> OpenMarkup(const char* markup)
+    {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        const std::wstring folder = std::wstring(temp) + L"skin_markup_window\\";
+        CreateDirectoryW(folder.c_str(), nullptr);
+        HANDLE file = CreateFileW((folder + L"test.xml").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(file, markup, static_cast<DWORD>(strlen(markup)), &written, nullptr);
+        CloseHandle(file);
+        SetResourcePath(folder);
+        return Open(L"test.xml");
+    }
+
     void ExpectBoxes(TestWindow& w, const std::vector<Box>& boxes)
     {
         for (const Box& b : boxes) {
@@ -145,10 +160,6 @@ TEST_F(SkinWindow, BannerPageGeometry)
 // and an Include whose file is missing, which leaves only its parent empty.
 TEST_F(SkinWindow, LayoutSplitsOverflowAndMissingInclude)
 {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring folder = std::wstring(temp) + L"skin_layout_test\\";
-    CreateDirectoryW(folder.c_str(), nullptr);
     const char markup[] =
         "<Window size=\"300,200\"><VerticalLayout>"
         "<HorizontalLayout name=\"row\" width=\"100\" height=\"20\">"
@@ -158,13 +169,7 @@ TEST_F(SkinWindow, LayoutSplitsOverflowAndMissingInclude)
         "</VerticalLayout>"
         "<HorizontalLayout name=\"included\"><Include source=\"absent.xml\"/></HorizontalLayout>"
         "<Control name=\"after\" height=\"10\"/></VerticalLayout></Window>";
-    const std::wstring file = folder + L"layout.xml";
-    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(h, markup, sizeof(markup) - 1, &written, nullptr);
-    CloseHandle(h);
-    SetResourcePath(folder);
-    auto w = Open(L"layout.xml");
+    auto w = OpenMarkup(markup);
     ExpectBoxes(*w, {{L"a", {0, 0, 33, 20}},
                      {L"b", {33, 0, 66, 20}},
                      {L"c", {66, 0, 100, 20}},
@@ -174,9 +179,29 @@ TEST_F(SkinWindow, LayoutSplitsOverflowAndMissingInclude)
                      {L"included", {0, 120, 300, 190}},
                      {L"after", {0, 190, 300, 200}}});
     EXPECT_EQ(w->Find<CContainerUI>(L"included")->GetCount(), 0);
-    w.reset();
-    DeleteFileW(file.c_str());
-    RemoveDirectoryW(folder.c_str());
+}
+
+// A colour's alpha: "#00FFFFFF" and six-digit colours are not drawn as backgrounds, but text and borders
+// in them are drawn opaque.
+TEST_F(SkinWindow, ColoursFollowTheAlphaRules)
+{
+    auto w = OpenMarkup("<Window size=\"200,100\"><VerticalLayout bkcolor=\"#FF0000FF\">"
+                        "<Control name=\"clear\" height=\"20\" bkcolor=\"#00FFFFFF\"/>"
+                        "<Label name=\"white\" height=\"40\" text=\"WWWWWWWW\" textcolor=\"#00FFFFFF\"/>"
+                        "<Control name=\"six\" height=\"20\" bkcolor=\"#FF0000\"/>"
+                        "<Control name=\"framed\" height=\"20\" bordersize=\"2\" bordercolor=\"#FF0000\"/>"
+                        "</VerticalLayout></Window>");
+    const skintest::Capture shot = skintest::CaptureWindow(w->GetHWND());
+    const uint32_t blue = 0xFF0000FF, white = 0xFFFFFFFF, red = 0xFFFF0000;
+    EXPECT_EQ(shot.At(100, 10), blue) << "#00FFFFFF background";
+    EXPECT_EQ(shot.At(100, 70), blue) << "six-digit background";
+    EXPECT_EQ(shot.At(0, 90), red) << "six-digit border";
+    EXPECT_EQ(shot.At(100, 90), blue) << "inside the border";
+    int whitePixels = 0;
+    for (int y = 20; y < 60; ++y)
+        for (int x = 0; x < 200; ++x)
+            whitePixels += shot.At(x, y) == white;
+    EXPECT_GT(whitePixels, 20) << "#00FFFFFF text is drawn white";
 }
 
 TEST_F(SkinWindow, ClickNeedsPressAndReleaseInside)
