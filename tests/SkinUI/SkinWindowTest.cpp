@@ -61,18 +61,27 @@ protected:
     }
 
     // A window built from markup text, written to a folder of its own that the resource path points at.
-    std::unique_ptr<TestWindow> OpenMarkup(const char* markup)
+    // Further files (name, content) go beside it.
+    std::unique_ptr<TestWindow> OpenMarkup(const char* markup,
+                                           std::initializer_list<std::pair<const wchar_t*, const char*>> files = {})
     {
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
         const std::wstring folder = std::wstring(temp) + L"skin_markup_window\\";
         CreateDirectoryW(folder.c_str(), nullptr);
-        HANDLE file = CreateFileW((folder + L"test.xml").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        WriteFile(file, markup, static_cast<DWORD>(strlen(markup)), &written, nullptr);
-        CloseHandle(file);
+        WriteTestFile(folder + L"test.xml", markup);
+        for (const auto& f : files)
+            WriteTestFile(folder + f.first, f.second);
         SetResourcePath(folder);
         return Open(L"test.xml");
+    }
+
+    static void WriteTestFile(const std::wstring& path, const char* content)
+    {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(file, content, static_cast<DWORD>(strlen(content)), &written, nullptr);
+        CloseHandle(file);
     }
 
     void ExpectBoxes(TestWindow& w, const std::vector<Box>& boxes)
@@ -202,6 +211,26 @@ TEST_F(SkinWindow, ColoursFollowTheAlphaRules)
         for (int x = 0; x < 200; ++x)
             whitePixels += shot.At(x, y) == white;
     EXPECT_GT(whitePixels, 20) << "#00FFFFFF text is drawn white";
+}
+
+// Bad input in a skin never stops the window: unknown elements and attributes are passed over, a missing
+// image and one that does not decode draw nothing, and the rest builds and paints.
+TEST_F(SkinWindow, BadSkinInputIsPassedOver)
+{
+    auto w = OpenMarkup("<Window size=\"200,100\"><VerticalLayout bkcolor=\"#FF0000FF\">"
+                        "<Gadget name=\"unknown\"/>"
+                        "<Control name=\"odd\" height=\"20\" wobble=\"3\" bkcolor=\"#FFFF0000\"/>"
+                        "<Control name=\"missing\" height=\"20\" bkimage=\"img/absent.png\"/>"
+                        "<Control name=\"broken\" height=\"20\" bkimage=\"broken.png\"/>"
+                        "<Button name=\"last\" height=\"20\" text=\"ok\" normalimage=\"file='broken.png' dest='0,0,8,8'\"/>"
+                        "</VerticalLayout></Window>",
+                        {{L"broken.png", "\x89PNG\r\n\x1a\nnot really an image"}});
+    EXPECT_EQ(w->Find(L"unknown"), nullptr);
+    ExpectBoxes(*w, {{L"odd", {0, 0, 200, 20}}, {L"missing", {0, 20, 200, 40}}, {L"last", {0, 60, 200, 80}}});
+    const skintest::Capture shot = skintest::CaptureWindow(w->GetHWND());
+    EXPECT_EQ(shot.At(100, 10), 0xFFFF0000u) << "the control with an unknown attribute still paints";
+    EXPECT_EQ(shot.At(100, 30), 0xFF0000FFu) << "a missing image draws nothing";
+    EXPECT_EQ(shot.At(100, 50), 0xFF0000FFu) << "an image that does not decode draws nothing";
 }
 
 TEST_F(SkinWindow, ClickNeedsPressAndReleaseInside)
