@@ -222,7 +222,8 @@ TEST_F(SkinWindow, BadSkinInputIsPassedOver)
                         "<Control name=\"odd\" height=\"20\" wobble=\"3\" bkcolor=\"#FFFF0000\"/>"
                         "<Control name=\"missing\" height=\"20\" bkimage=\"img/absent.png\"/>"
                         "<Control name=\"broken\" height=\"20\" bkimage=\"broken.png\"/>"
-                        "<Button name=\"last\" height=\"20\" text=\"ok\" normalimage=\"file='broken.png' dest='0,0,8,8'\"/>"
+                        "<Button name=\"last\" height=\"20\" text=\"ok\""
+                        " normalimage=\"file='broken.png' dest='0,0,8,8'\"/>"
                         "</VerticalLayout></Window>",
                         {{L"broken.png", "\x89PNG\r\n\x1a\nnot really an image"}});
     EXPECT_EQ(w->Find(L"unknown"), nullptr);

@@ -3,17 +3,6 @@
 
 namespace {
 
-template <class Done>
-bool PumpUntil(Done done, int seconds)
-{
-    for (int waited = 0; waited < seconds * 20; ++waited) {
-        if (done())
-            return true;
-        Pump(50);
-    }
-    return done();
-}
-
 TEST_F(FrameWindow, ClosingDuringTheDownloadAsksNoResumesAndYesCloses)
 {
     SkinUI::CControlUI* percent = Control(L"label_progress");

@@ -5,18 +5,6 @@
 
 namespace {
 
-// Lets the window thread run until done() holds or seconds pass.
-template <class Done>
-bool PumpUntil(Done done, int seconds)
-{
-    for (int waited = 0; waited < seconds * 20; ++waited) {
-        if (done())
-            return true;
-        Pump(50);
-    }
-    return done();
-}
-
 TEST_F(FrameWindow, AFailedDownloadAsksAndIgnoreOpensTheDownloadInTheBrowser)
 {
     desktop_->answers = {IDIGNORE};
@@ -33,8 +21,9 @@ TEST_F(FrameWindow, AFailedDownloadAsksAndIgnoreOpensTheDownloadInTheBrowser)
     SkinUI::CControlUI* install = Control(L"btn_install");
     ASSERT_TRUE(install);
     EXPECT_TRUE(install->IsVisible() && install->IsEnabled()) << "Install can be clicked again";
-    if (SkinUI::CControlUI* percent = Control(L"label_progress"))
-        EXPECT_EQ(percent->GetText(), L"0 %");
+    SkinUI::CControlUI* percent = Control(L"label_progress");
+    ASSERT_TRUE(percent);
+    EXPECT_EQ(percent->GetText(), L"0 %");
 }
 
 TEST_F(FrameWindow, AFailedDownloadRetriedAsksAgainAndAbortCloses)

@@ -6,17 +6,6 @@
 
 namespace {
 
-template <class Done>
-bool PumpUntil(Done done, int seconds)
-{
-    for (int waited = 0; waited < seconds * 20; ++waited) {
-        if (done())
-            return true;
-        Pump(50);
-    }
-    return done();
-}
-
 // This program, copied under the product's process name and started with --stay.
 class RunningProduct {
 public:

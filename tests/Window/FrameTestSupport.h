@@ -72,6 +72,18 @@ inline void Pump(DWORD ms = 50)
     } while (static_cast<LONG>(end - GetTickCount()) > 0);
 }
 
+// Lets the window thread run until done() holds or seconds pass.
+template <class Done>
+bool PumpUntil(Done done, int seconds)
+{
+    for (int waited = 0; waited < seconds * 20; ++waited) {
+        if (done())
+            return true;
+        Pump(50);
+    }
+    return done();
+}
+
 class FrameWindow : public ::testing::Test {
 protected:
     void SetUp() override
