@@ -39,6 +39,26 @@ std::wstring Lower(std::wstring s)
     return s;
 }
 
+// Registration lists (notifiers, pre-message filters) hold each member once.
+template <typename T>
+bool AddOnce(std::vector<T*>& list, T* member)
+{
+    if (!member || std::find(list.begin(), list.end(), member) != list.end())
+        return false;
+    list.push_back(member);
+    return true;
+}
+
+template <typename T>
+bool RemoveOnce(std::vector<T*>& list, T* member)
+{
+    const auto it = std::find(list.begin(), list.end(), member);
+    if (it == list.end())
+        return false;
+    list.erase(it);
+    return true;
+}
+
 CControlUI* HitProc(CControlUI* control, void*) { return control; }
 
 CControlUI* CollectProc(CControlUI* control, void* data)
@@ -527,39 +547,13 @@ void CManagerUI::DeliverAsyncNotifications()
     }
 }
 
-bool CManagerUI::AddNotifier(INotifyUI* notifier)
-{
-    if (!notifier || std::find(notifiers_.begin(), notifiers_.end(), notifier) != notifiers_.end())
-        return false;
-    notifiers_.push_back(notifier);
-    return true;
-}
+bool CManagerUI::AddNotifier(INotifyUI* notifier) { return AddOnce(notifiers_, notifier); }
 
-bool CManagerUI::RemoveNotifier(INotifyUI* notifier)
-{
-    const auto it = std::find(notifiers_.begin(), notifiers_.end(), notifier);
-    if (it == notifiers_.end())
-        return false;
-    notifiers_.erase(it);
-    return true;
-}
+bool CManagerUI::RemoveNotifier(INotifyUI* notifier) { return RemoveOnce(notifiers_, notifier); }
 
-bool CManagerUI::AddPreMessageFilter(IMessageFilterUI* filter)
-{
-    if (!filter || std::find(preFilters_.begin(), preFilters_.end(), filter) != preFilters_.end())
-        return false;
-    preFilters_.push_back(filter);
-    return true;
-}
+bool CManagerUI::AddPreMessageFilter(IMessageFilterUI* filter) { return AddOnce(preFilters_, filter); }
 
-bool CManagerUI::RemovePreMessageFilter(IMessageFilterUI* filter)
-{
-    const auto it = std::find(preFilters_.begin(), preFilters_.end(), filter);
-    if (it == preFilters_.end())
-        return false;
-    preFilters_.erase(it);
-    return true;
-}
+bool CManagerUI::RemovePreMessageFilter(IMessageFilterUI* filter) { return RemoveOnce(preFilters_, filter); }
 
 void CManagerUI::AddNativeWindow(CControlUI* control, HWND child, ReflectHandler reflect)
 {
